@@ -47,6 +47,19 @@ int add_version(PyObject* module) {
 // Registration order: the version, the classes, then the functions.
 constexpr RegisterStep kRegistration[] = {
     add_version,
+    // classes
+    add_exchange_class,
+    add_multi_exchange_class,
+    add_order_class,
+    add_event_class,
+    add_submit_result_class,
+    add_cancel_result_class,
+    add_modify_result_class,
+    add_stop_submit_result_class,
+    add_trade_class,
+    add_level_snapshot_class,
+    add_book_snapshot_class,
+    // functions
     add_capability_functions,
 };
 

@@ -10,7 +10,22 @@ namespace tessarin::python {
 
 using RegisterStep = int (*)(PyObject* module);
 
+// Frame
 int add_capability_functions(PyObject* module);
+int add_itch_functions(PyObject* module);
+
+// Exchange area, in class registration order.
+int add_exchange_class(PyObject* module);
+int add_multi_exchange_class(PyObject* module);
+int add_order_class(PyObject* module);
+int add_event_class(PyObject* module);
+int add_submit_result_class(PyObject* module);
+int add_cancel_result_class(PyObject* module);
+int add_modify_result_class(PyObject* module);
+int add_stop_submit_result_class(PyObject* module);
+int add_trade_class(PyObject* module);
+int add_level_snapshot_class(PyObject* module);
+int add_book_snapshot_class(PyObject* module);
 
 }  // namespace tessarin::python
 

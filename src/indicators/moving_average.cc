@@ -57,7 +57,7 @@ MacdResult macd(SeriesView close, std::size_t fast, std::size_t slow, std::size_
   const std::size_t n = close.size();
   MacdResult r{nan_series(n), nan_series(n), nan_series(n)};
   if (fast == 0 || signal == 0 || slow > n || fast >= slow) return r;
-  const std::size_t first = slow + signal - 2;
+  const std::size_t first = index_add(slow, signal) - 2;
   if (first >= n) return r;
   const double* x = close.data();
   const double k_slow = ema_alpha(slow);
@@ -92,9 +92,10 @@ BandsResult bbands(SeriesView close, std::size_t period, double num_std_up, doub
   if (period == 0 || period > n) return r;
   const double* x = close.data();
   for_each_position(period - 1, n, [&](auto lanes, std::size_t i) {
-    constexpr std::size_t kL = decltype(lanes)::value;
+    using Lanes = decltype(lanes);
+    constexpr std::size_t kL = Lanes::size;
     double sd[kL];
-    welford_sd<kL>(x + (i + 1 - period), period, 1, sd);
+    welford_sd<Lanes>(x + (i + 1 - period), period, 1, sd);
     for (std::size_t w = 0; w < kL; ++w) {
       const double middle = r.middle[i + w];
       if (is_nan(middle)) continue;
