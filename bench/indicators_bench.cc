@@ -2,14 +2,26 @@
 // core, 1M bars of seeded random OHLCV, best of a few repetitions. Panel kernels
 // run on a 10000 x 100 panel (1M values) and report million values per second.
 //
+// Times are CPU time of the calling thread, so other work on a shared machine
+// does not count. Two columns: "cold heap" under the allocator's default
+// policy (glibc hands freed multi-megabyte blocks back to the system, so each
+// call faults its result pages in afresh) and "warm heap" with freed memory
+// kept for reuse, the setting of a C caller passing its own buffers.
+//
 // Usage: indicators_bench [bars] [repetitions]
+#include <time.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string_view>
 #include <vector>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "indicators/catalogue.h"
 #include "indicators/directional.h"
@@ -77,27 +89,53 @@ double checksum(const ind::StochResult& r) { return checksum(r.k) + checksum(r.d
 
 double g_sink = 0.0;  // keeps results observable so no call is optimised away
 
-// Best wall time of `reps` calls, in seconds.
-template <typename Call>
-double best_seconds(int reps, Call call) {
+double thread_seconds() {
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// Keeps freed blocks in the heap instead of returning them to the system.
+void keep_freed_memory() {
+#if defined(__GLIBC__)
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);  // the largest value glibc accepts
+  mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+}
+
+struct Case {
+  const char* kernel;
+  const char* params;
+  std::size_t items;  // bars, or panel values
+  double target;      // TA-Lib C, M bars/s; 0 when none is set
+  std::function<double()> call;  // runs the kernel once, returns a checksum
+  double cold = 0.0;
+  double warm = 0.0;
+};
+
+template <typename Kernel>
+std::function<double()> timed(Kernel kernel) {
+  return [kernel] { return checksum(kernel()); };
+}
+
+// Best CPU time of `reps` calls, in seconds.
+double best_seconds(int reps, const std::function<double()>& call) {
   double best = 1e300;
   for (int r = 0; r < reps; ++r) {
-    const auto t0 = std::chrono::steady_clock::now();
-    auto result = call();
-    const auto t1 = std::chrono::steady_clock::now();
-    g_sink += checksum(result);
-    best = std::min(best, std::chrono::duration<double>(t1 - t0).count());
+    const double t0 = thread_seconds();
+    g_sink += call();
+    best = std::min(best, thread_seconds() - t0);
   }
   return best;
 }
 
-void row(const char* kernel, const char* params, std::size_t n, double seconds,
-         double target) {
-  const double rate = static_cast<double>(n) / seconds / 1e6;
-  if (target > 0.0) {
-    std::printf("%-22s %-14s %10.1f %10.0f %8.2f\n", kernel, params, rate, target, rate / target);
+void print(const Case& c) {
+  const double m = static_cast<double>(c.items) / 1e6;
+  std::printf("%-20s %-8s %9.1f %9.1f", c.kernel, c.params, m / c.cold, m / c.warm);
+  if (c.target > 0.0) {
+    std::printf(" %7.0f %6.2f\n", c.target, m / c.warm / c.target);
   } else {
-    std::printf("%-22s %-14s %10.1f %10s %8s\n", kernel, params, rate, "-", "-");
+    std::printf(" %7s %6s\n", "-", "-");
   }
 }
 
@@ -108,56 +146,70 @@ int main(int argc, char** argv) {
   const int reps = argc > 2 ? std::atoi(argv[2]) : kDefaultRepetitions;
   const Bars b = make_bars(n, kSeed);
   const ind::SeriesView h(b.high), l(b.low), c(b.close), v(b.volume);
-
-  std::printf("indicator kernels: %zu bars, best of %d, M bars/s (target: TA-Lib C)\n", n, reps);
-  std::printf("%-22s %-14s %10s %10s %8s\n", "kernel", "params", "M bars/s", "target", "ratio");
-  std::size_t count = n;  // bars, then panel values
-  auto run = [&](const char* kernel, const char* params, double target, auto call) {
-    row(kernel, params, count, best_seconds(reps, call), target);
-  };
-  run("sma", "30", 655, [&] { return ind::sma(c, 30); });
-  run("ema", "30", 295, [&] { return ind::ema(c, 30); });
-  run("rsi", "14", 110, [&] { return ind::rsi(c, 14); });
-  run("macd", "12,26,9", 46, [&] { return ind::macd(c, 12, 26, 9); });
-  run("bbands", "20,2,2", 141, [&] { return ind::bbands(c, 20, 2.0, 2.0); });
-  run("bollinger", "20,2,2", 0, [&] { return ind::bollinger(c, 20, 2.0, 2.0); });
-  run("wilder_atr", "14", 96, [&] { return ind::wilder_atr(h, l, c, 14); });
-  run("natr", "14", 0, [&] { return ind::natr(h, l, c, 14); });
-  run("trange", "-", 0, [&] { return ind::trange(h, l, c); });
-  run("plus_di", "14", 0, [&] { return ind::plus_di(h, l, c, 14); });
-  run("minus_di", "14", 0, [&] { return ind::minus_di(h, l, c, 14); });
-  run("dx", "14", 0, [&] { return ind::dx(h, l, c, 14); });
-  run("adx", "14", 64, [&] { return ind::adx(h, l, c, 14); });
-  run("cci", "14", 45, [&] { return ind::cci(h, l, c, 14); });
-  run("willr", "14", 97, [&] { return ind::willr(h, l, c, 14); });
-  run("ultosc", "7,14,28", 0, [&] { return ind::ultosc(h, l, c, 7, 14, 28); });
-  run("stoch", "5,3,3", 61, [&] { return ind::stoch(h, l, c, 5, 3, 3); });
-  run("stochf", "5,3", 0, [&] { return ind::stochf(h, l, c, 5, 3); });
-  run("stochrsi", "14,5,3", 0, [&] { return ind::stochrsi(c, 14, 5, 3); });
-  run("mom", "10", 0, [&] { return ind::mom(c, 10); });
-  run("roc", "10", 0, [&] { return ind::roc(c, 10); });
-  run("rocp", "10", 0, [&] { return ind::rocp(c, 10); });
-  run("rocr", "10", 0, [&] { return ind::rocr(c, 10); });
-  run("obv", "-", 139, [&] { return ind::obv(c, v); });
-  run("ad", "-", 0, [&] { return ind::ad(h, l, c, v); });
-  run("adosc", "3,10", 267, [&] { return ind::adosc(h, l, c, v, 3, 10); });
-
   const std::size_t names = kPanelNames;
   const std::size_t cells = n / names * names;
   const ind::SeriesView ph(b.high.data(), cells), pl(b.low.data(), cells),
       pc(b.close.data(), cells);
-  count = cells;
-  std::printf("\npanel kernels: %zu rows x %zu names, M values/s\n", cells / names, names);
-  run("sma_panel", "30", 0, [&] { return ind::sma_panel(pc, names, 30); });
-  run("sma_panel_by_column", "30", 0, [&] { return ind::sma_panel_by_column(pc, names, 30); });
-  run("ema_panel", "30", 0, [&] { return ind::ema_panel(pc, names, 30); });
-  run("ema_panel_by_column", "30", 0, [&] { return ind::ema_panel_by_column(pc, names, 30); });
-  run("rsi_panel", "14", 0, [&] { return ind::rsi_panel(pc, names, 14); });
-  run("macd_panel", "12,26,9", 0, [&] { return ind::macd_panel(pc, names, 12, 26, 9); });
-  run("bbands_panel", "20,2,2", 0, [&] { return ind::bbands_panel(pc, names, 20, 2.0, 2.0); });
-  run("atr_panel", "14", 0, [&] { return ind::atr_panel(ph, pl, pc, names, 14); });
 
-  std::printf("\n(catalogue rows: %zu, checksum %.6g)\n", ind::indicator_catalogue().size(),
-              g_sink);
+  std::vector<Case> cases = {
+      {"sma", "30", n, 655, timed([&] { return ind::sma(c, 30); })},
+      {"ema", "30", n, 295, timed([&] { return ind::ema(c, 30); })},
+      {"rsi", "14", n, 110, timed([&] { return ind::rsi(c, 14); })},
+      {"macd", "12,26,9", n, 46, timed([&] { return ind::macd(c, 12, 26, 9); })},
+      {"bbands", "20,2,2", n, 141, timed([&] { return ind::bbands(c, 20, 2.0, 2.0); })},
+      {"bollinger", "20,2,2", n, 0, timed([&] { return ind::bollinger(c, 20, 2.0, 2.0); })},
+      {"wilder_atr", "14", n, 96, timed([&] { return ind::wilder_atr(h, l, c, 14); })},
+      {"natr", "14", n, 0, timed([&] { return ind::natr(h, l, c, 14); })},
+      {"trange", "-", n, 0, timed([&] { return ind::trange(h, l, c); })},
+      {"plus_di", "14", n, 0, timed([&] { return ind::plus_di(h, l, c, 14); })},
+      {"minus_di", "14", n, 0, timed([&] { return ind::minus_di(h, l, c, 14); })},
+      {"dx", "14", n, 0, timed([&] { return ind::dx(h, l, c, 14); })},
+      {"adx", "14", n, 64, timed([&] { return ind::adx(h, l, c, 14); })},
+      {"cci", "14", n, 45, timed([&] { return ind::cci(h, l, c, 14); })},
+      {"willr", "14", n, 97, timed([&] { return ind::willr(h, l, c, 14); })},
+      {"ultosc", "7,14,28", n, 0, timed([&] { return ind::ultosc(h, l, c, 7, 14, 28); })},
+      {"stoch", "5,3,3", n, 61, timed([&] { return ind::stoch(h, l, c, 5, 3, 3); })},
+      {"stochf", "5,3", n, 0, timed([&] { return ind::stochf(h, l, c, 5, 3); })},
+      {"stochrsi", "14,5,3", n, 0, timed([&] { return ind::stochrsi(c, 14, 5, 3); })},
+      {"mom", "10", n, 0, timed([&] { return ind::mom(c, 10); })},
+      {"roc", "10", n, 0, timed([&] { return ind::roc(c, 10); })},
+      {"rocp", "10", n, 0, timed([&] { return ind::rocp(c, 10); })},
+      {"rocr", "10", n, 0, timed([&] { return ind::rocr(c, 10); })},
+      {"obv", "-", n, 139, timed([&] { return ind::obv(c, v); })},
+      {"ad", "-", n, 0, timed([&] { return ind::ad(h, l, c, v); })},
+      {"adosc", "3,10", n, 267, timed([&] { return ind::adosc(h, l, c, v, 3, 10); })},
+      {"sma_panel", "30", cells, 0, timed([&] { return ind::sma_panel(pc, names, 30); })},
+      {"sma_panel_by_column", "30", cells, 0,
+       timed([&] { return ind::sma_panel_by_column(pc, names, 30); })},
+      {"ema_panel", "30", cells, 0, timed([&] { return ind::ema_panel(pc, names, 30); })},
+      {"ema_panel_by_column", "30", cells, 0,
+       timed([&] { return ind::ema_panel_by_column(pc, names, 30); })},
+      {"rsi_panel", "14", cells, 0, timed([&] { return ind::rsi_panel(pc, names, 14); })},
+      {"macd_panel", "12,26,9", cells, 0,
+       timed([&] { return ind::macd_panel(pc, names, 12, 26, 9); })},
+      {"bbands_panel", "20,2,2", cells, 0,
+       timed([&] { return ind::bbands_panel(pc, names, 20, 2.0, 2.0); })},
+      {"atr_panel", "14", cells, 0, timed([&] { return ind::atr_panel(ph, pl, pc, names, 14); })},
+  };
+  for (Case& k : cases) k.cold = best_seconds(reps, k.call);
+  keep_freed_memory();
+  for (Case& k : cases) k.warm = best_seconds(reps, k.call);
+
+  std::printf("indicator kernels: %zu bars, best of %d, CPU time of one thread\n", n, reps);
+  std::printf("%-20s %-8s %9s %9s %7s %6s\n", "kernel", "params", "cold M/s", "warm M/s",
+              "target", "ratio");
+  auto is_panel = [](const Case& k) {
+    return std::string_view(k.kernel).find("panel") != std::string_view::npos;
+  };
+  for (const Case& k : cases) {
+    if (!is_panel(k)) print(k);
+  }
+  std::printf("\npanel kernels: %zu rows x %zu names, M values/s\n", cells / names, names);
+  for (const Case& k : cases) {
+    if (is_panel(k)) print(k);
+  }
+  std::printf("\n(targets: TA-Lib C, M bars/s; ratio = warm / target; catalogue rows: %zu; "
+              "checksum %.6g)\n",
+              ind::indicator_catalogue().size(), g_sink);
   return 0;
 }

@@ -119,6 +119,10 @@ int main(int argc, char** argv) {
               megabytes, static_cast<unsigned long long>(warm.messages),
               static_cast<unsigned long long>(warm.pairs), sizeof(ItchRecord));
   report("scan", best_of(rounds, [&] { return scan(path); }), megabytes);
-  report("import", best_of(rounds, [&] { return import(path, warm.messages); }), megabytes);
+  const Pass imported = best_of(rounds, [&] { return import(path, warm.messages); });
+  report("import", imported, megabytes);
+  if (imported.pairs != warm.pairs || imported.checksum != warm.checksum) {
+    die("the import and the scan disagree");
+  }
   return 0;
 }

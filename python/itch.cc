@@ -25,6 +25,9 @@ namespace {
 // adversarial feed has them) new strs are made per pair, so memory stays bounded.
 constexpr size_t kMaxCachedSymbols = size_t{1} << 16;
 constexpr size_t kKeyBytes = sizeof(uint64_t);
+// A large feed takes seconds while the interpreter lock is held: look for a
+// pending Ctrl-C every this many pairs (a fraction of a second of work).
+constexpr uint64_t kSignalCheckInterval = uint64_t{1} << 20;
 
 class SymbolStrings {
  public:
@@ -36,12 +39,12 @@ class SymbolStrings {
     auto& table = by_length_[text.size()];
     auto it = table.find(key);
     if (it != table.end()) return Py_NewRef(it->second.get());
-    PyObject* str = bind::to_py(std::string_view(text));
+    bind::Ref str = bind::Ref::steal(bind::to_py(std::string_view(text)));
     if (cached_ < kMaxCachedSymbols) {
-      table.emplace(key, bind::Ref::borrow(str));
+      table.emplace(key, bind::Ref::borrow(str.get()));
       ++cached_;
     }
-    return str;
+    return str.release();
   }
 
  private:
@@ -75,13 +78,14 @@ PyObject* parse_itch(const bind::Args& a) {
   bind::Ref list = bind::Ref::steal(bind::check(PyList_New(0)));
   SymbolStrings symbols;
   ItchRecord record;
-  for (;;) {
+  // On any failure the pairs built so far are dropped with `list`.
+  for (uint64_t count = 1;; ++count) {
     const ItchStep step = opened.parser->next(record);
     if (step == ItchStep::kEnd) return list.release();
-    // The pairs built so far are dropped with `list`.
     if (step == ItchStep::kError) bind::raise(PyExc_OSError, opened.parser->error());
     bind::Ref pair = bind::Ref::steal(pair_of(symbols, record));
     if (PyList_Append(list.get(), pair.get()) < 0) throw bind::ErrorAlreadySet{};
+    if (count % kSignalCheckInterval == 0 && PyErr_CheckSignals() < 0) throw bind::ErrorAlreadySet{};
   }
 }
 

@@ -13,6 +13,7 @@ using RegisterStep = int (*)(PyObject* module);
 // Frame
 int add_capability_functions(PyObject* module);
 int add_itch_functions(PyObject* module);
+int add_indicator_functions(PyObject* module);
 
 // Exchange area, in class registration order.
 int add_exchange_class(PyObject* module);

@@ -71,6 +71,7 @@ StopSubmitResult Exchange::submit_trailing_stop_limit(Side side, Price initial_s
 std::vector<Trade> Exchange::apply(const Event& event) {
   // `event` may live in this log; recording first could move it, so run the copy.
   const Event recorded = event;
+  grow_for(events_, 1);
   events_.push_back(recorded);
   return std::visit([this](const auto& e) { return own_trades(run(e)); }, recorded);
 }
@@ -121,13 +122,16 @@ SubmitResult Exchange::run(SubmitMarketEvent e) {
 }
 
 CancelResult Exchange::run(CancelEvent e) {
-  if (const StopOrder* stop = stops_.find(e.order_id); stop && stop->status == StopStatus::Pending) {
+  // Orders and stops draw ids from one counter, so an id is never both; the
+  // order table, a direct lookup, is asked first.
+  const Order* order = book_.find_order(e.order_id);
+  if (order == nullptr) {
+    const StopOrder* stop = stops_.find(e.order_id);
+    if (stop == nullptr || stop->status != StopStatus::Pending) return CancelResult::failed(CancelError::OrderNotFound);
     const uint64_t quantity = stop->quantity;
     stops_.cancel(e.order_id);
     return CancelResult::ok(quantity);
   }
-  const Order* order = book_.find_order(e.order_id);
-  if (order == nullptr) return CancelResult::failed(CancelError::OrderNotFound);
   if (!is_active(order->status)) return CancelResult::failed(CancelError::OrderNotActive);
   const std::optional<Quantity> open = book_.cancel_order(e.order_id);
   check_invariant(open.has_value(), "active order cancels");
@@ -178,6 +182,7 @@ SubmitResult Exchange::execute_limit(Side side, Price price, uint64_t quantity, 
   const OrderId id = book_.take_order_id();
   Order order = Order::accepted(id, side, price, quantity, book_.take_timestamp(), time_in_force);
   MatchResult match = book_.match_order_with_policy(order);
+  grow_for(trades_, match.trades.size());
   trades_.insert(trades_.end(), match.trades.begin(), match.trades.end());
 
   SubmitResult result{id, OrderStatus::Filled, std::move(match.trades), order.filled_quantity, 0, 0};

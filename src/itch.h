@@ -7,6 +7,7 @@
 //   1. Frames are parsed from memory; the buffer always holds a whole frame
 //      (at most 2 + 65535 bytes) before it is decoded.
 //   2. Once next() has returned kEnd or kError it keeps returning it.
+//   3. A parser serves one caller at a time; parsers share nothing.
 #ifndef TESSARIN_ITCH_H_
 #define TESSARIN_ITCH_H_
 
@@ -79,6 +80,9 @@ class ItchParser {
   // The message of the failure after next() returned kError; empty before.
   const std::string& error() const { return error_; }
 
+  // Size of the file when it was opened; 0 for pipes and other streams.
+  uint64_t file_bytes() const { return file_bytes_; }
+
   // Frames decoded so far, of every type (the measure of feed throughput).
   uint64_t messages_read() const { return messages_; }
 
@@ -106,6 +110,7 @@ class ItchParser {
   bool done_ = false;
   ItchStep final_step_ = ItchStep::kEnd;
   uint64_t messages_ = 0;
+  uint64_t file_bytes_ = 0;
   std::string error_;
   std::unordered_map<uint16_t, std::string> directory_;
 };

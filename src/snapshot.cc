@@ -11,10 +11,11 @@ std::vector<LevelSnapshot> top_levels(const PriceLevels& side, size_t levels) {
   const size_t count = std::min(levels, side.level_count());
   std::vector<LevelSnapshot> out;
   out.reserve(count);
-  for (size_t rank = 0; rank < count; ++rank) {
-    const Level& level = side.level_by_rank(rank);
+  side.for_each_best_first([&](const Level& level) {
+    if (out.size() == count) return false;
     out.push_back({level.price(), level.total_quantity(), level.live_count()});
-  }
+    return true;
+  });
   return out;
 }
 

@@ -10,11 +10,10 @@
 #include "saturating.h"
 
 namespace tessarin {
-namespace {
 
 // Means of the absolute-change window computed during one trailing update, by
 // effective window length: stops sharing a period share one summation.
-class MeanMemo {
+class StopBook::MeanMemo {
  public:
   explicit MeanMemo(const std::deque<uint64_t>& changes) : changes_(changes) {}
 
@@ -38,9 +37,12 @@ class MeanMemo {
   std::vector<std::pair<size_t, double>> computed_;
 };
 
+namespace {
+
+template <class Memo>
 struct DistanceRule {
   Price reference;
-  MeanMemo& memo;
+  Memo& memo;
   size_t available;
 
   std::optional<int64_t> operator()(const TrailFixed& t) const { return t.offset; }
@@ -86,7 +88,10 @@ void StopBook::insert(const StopOrder& stop) {
   const auto [it, inserted] = orders_.emplace(stop.id, stop);
   if (!inserted) invariant_failure("stop order " + order_id_text(stop.id) + " already exists");
   file(stop.side, stop.stop_price, stop.id);
-  if (stop.trail_method) trailing_ids_.push_back(stop.id);
+  if (stop.trail_method) {
+    const bool history = std::holds_alternative<TrailSmaAbsChange>(*stop.trail_method);
+    trailing_.push_back(TrailingEntry{stop.id, stop.side, history, stop.watermark});
+  }
 }
 
 bool StopBook::cancel(OrderId id) {
@@ -95,40 +100,56 @@ bool StopBook::cancel(OrderId id) {
   StopOrder& stop = it->second;
   stop.status = StopStatus::Cancelled;
   unfile(stop.side, stop.stop_price, id);
-  if (stop.trail_method) std::erase(trailing_ids_, id);
+  if (stop.trail_method) std::erase_if(trailing_, [id](const TrailingEntry& e) { return e.id == id; });
   return true;
+}
+
+// A Fixed or Percentage distance depends only on the reference price. When the
+// price does not pass the watermark the reference is the watermark itself, and
+// the candidate it gives was already applied (or refused) when the watermark was
+// set; the stop has only tightened since, so the update changes nothing.
+bool StopBook::update_is_noop(const TrailingEntry& entry, Price price) {
+  if (entry.history_dependent || !entry.watermark) return false;
+  return entry.side == Side::Sell ? price <= *entry.watermark : price >= *entry.watermark;
 }
 
 void StopBook::update_trailing_stops(Price price) {
   record_change(price);
+  if (trailing_.empty()) return;
   MeanMemo memo(abs_changes_);
   const size_t available = abs_changes_.size();
-  for (OrderId id : trailing_ids_) {
-    auto it = orders_.find(id);
+  for (TrailingEntry& entry : trailing_) {
+    if (update_is_noop(entry, price)) continue;
+    auto it = orders_.find(entry.id);
     if (it == orders_.end()) continue;
     StopOrder& stop = it->second;
     if (stop.status != StopStatus::Pending || !stop.trail_method) continue;
-    const Price reference = trail_reference(stop, price);
-    const std::optional<int64_t> d =
-        std::visit(DistanceRule{reference, memo, available}, *stop.trail_method);
-    if (d && *d >= 1) {
-      // Saturation keeps a candidate near the price limits inside the Price range.
-      const Price candidate = stop.side == Side::Sell ? sat_sub(reference, *d) : sat_add(reference, *d);
-      const bool tightens =
-          stop.side == Side::Sell ? candidate > stop.stop_price : candidate < stop.stop_price;
-      if (tightens) {
-        unfile(stop.side, stop.stop_price, id);
-        file(stop.side, candidate, id);
-        stop.stop_price = candidate;
-      }
-    }
-    stop.watermark = reference;
+    entry.watermark = trail(stop, price, memo, available);
   }
 }
 
+Price StopBook::trail(StopOrder& stop, Price price, MeanMemo& memo, size_t available) {
+  const Price reference = trail_reference(stop, price);
+  const std::optional<int64_t> d = std::visit(DistanceRule{reference, memo, available}, *stop.trail_method);
+  if (d && *d >= 1) {
+    // Saturation keeps a candidate near the price limits inside the Price range.
+    const Price candidate = stop.side == Side::Sell ? sat_sub(reference, *d) : sat_add(reference, *d);
+    const bool tightens = stop.side == Side::Sell ? candidate > stop.stop_price : candidate < stop.stop_price;
+    if (tightens) {
+      unfile(stop.side, stop.stop_price, stop.id);
+      file(stop.side, candidate, stop.id);
+      stop.stop_price = candidate;
+    }
+  }
+  stop.watermark = reference;
+  return reference;
+}
+
 std::vector<StopOrder> StopBook::collect_triggered(Price price) {
+  if (pending_count_ == 0) return {};
   std::vector<OrderId> crossed;
   const auto take = [&](PriceMap& map, PriceMap::iterator first, PriceMap::iterator last) {
+    if (first == last) return;
     for (auto it = first; it != last; ++it) crossed.insert(crossed.end(), it->second.begin(), it->second.end());
     map.erase(first, last);
   };
@@ -137,18 +158,24 @@ std::vector<StopOrder> StopBook::collect_triggered(Price price) {
   pending_count_ -= crossed.size();
 
   std::vector<StopOrder> triggered;
-  bool trailing_fired = false;
+  std::vector<OrderId> fired_trailing;
   for (OrderId id : crossed) {
     auto it = orders_.find(id);
     if (it == orders_.end() || it->second.status != StopStatus::Pending) continue;
     it->second.status = StopStatus::Triggered;
-    trailing_fired = trailing_fired || it->second.trail_method.has_value();
+    if (it->second.trail_method) fired_trailing.push_back(id);
     triggered.push_back(it->second);
   }
   std::stable_sort(triggered.begin(), triggered.end(),
                    [](const StopOrder& a, const StopOrder& b) { return a.timestamp < b.timestamp; });
-  // Only a fired trailing stop can leave a finished id behind in trailing_ids.
-  if (trailing_fired) drop_finished_trailing_ids();
+  // Every other trailing entry is still pending (cancel unlinks its own), so
+  // only the fired ones leave; no table lookup per entry.
+  if (!fired_trailing.empty()) {
+    std::sort(fired_trailing.begin(), fired_trailing.end());
+    std::erase_if(trailing_, [&](const TrailingEntry& e) {
+      return std::binary_search(fired_trailing.begin(), fired_trailing.end(), e.id);
+    });
+  }
   return triggered;
 }
 
@@ -165,6 +192,13 @@ const StopOrder* StopBook::find(OrderId id) const {
 bool StopBook::is_pending(OrderId id) const {
   const StopOrder* stop = find(id);
   return stop != nullptr && stop->status == StopStatus::Pending;
+}
+
+std::vector<OrderId> StopBook::trailing_ids() const {
+  std::vector<OrderId> ids;
+  ids.reserve(trailing_.size());
+  for (const TrailingEntry& e : trailing_) ids.push_back(e.id);
+  return ids;
 }
 
 std::vector<OrderId> StopBook::ids_at(Side side, Price price) const {
@@ -199,7 +233,7 @@ void StopBook::record_change(Price price) {
 }
 
 void StopBook::drop_finished_trailing_ids() {
-  std::erase_if(trailing_ids_, [this](OrderId id) { return !is_pending(id); });
+  std::erase_if(trailing_, [this](const TrailingEntry& e) { return !is_pending(e.id); });
 }
 
 }  // namespace tessarin

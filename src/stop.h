@@ -9,6 +9,7 @@
 //      submission order.
 //   3. pending_count() is the number of ids in the two price maps.
 //   4. abs_changes() never holds more than kMaxAbsChanges entries.
+//   5. Each trailing entry's watermark equals its stop's watermark.
 #ifndef TESSARIN_STOP_H_
 #define TESSARIN_STOP_H_
 
@@ -118,7 +119,7 @@ class StopBook {
   // Internal state, read by equality checks and tests.
   const std::deque<uint64_t>& abs_changes() const { return abs_changes_; }
   std::optional<Price> last_price() const { return last_price_; }
-  const std::vector<OrderId>& trailing_ids() const { return trailing_ids_; }
+  std::vector<OrderId> trailing_ids() const;
   // Ids filed at `price` on `side`, oldest first (empty when none).
   std::vector<OrderId> ids_at(Side side, Price price) const;
   size_t stored_count() const { return orders_.size(); }
@@ -132,15 +133,30 @@ class StopBook {
   const PriceMap& side_map(Side side) const {
     return side == Side::Buy ? buy_stops_ : sell_stops_;
   }
+  // One pending trailing stop, with a copy of what decides whether an update
+  // can change it, so that the common no-op case needs no table lookup.
+  struct TrailingEntry {
+    OrderId id = 0;
+    Side side = Side::Buy;
+    // SmaAbsChange distances follow the change history, so every update counts.
+    bool history_dependent = false;
+    std::optional<Price> watermark;
+    friend bool operator==(const TrailingEntry&, const TrailingEntry&) = default;
+  };
+  class MeanMemo;
+
   void file(Side side, Price price, OrderId id);
   void unfile(Side side, Price price, OrderId id);
   void record_change(Price price);
   void drop_finished_trailing_ids();
+  static bool update_is_noop(const TrailingEntry& entry, Price price);
+  // Applies one trailing update to `stop`; returns its new watermark.
+  Price trail(StopOrder& stop, Price price, MeanMemo& memo, size_t available);
 
   std::unordered_map<OrderId, StopOrder> orders_;
   PriceMap buy_stops_;
   PriceMap sell_stops_;
-  std::vector<OrderId> trailing_ids_;
+  std::vector<TrailingEntry> trailing_;  // in submission order
   std::optional<Price> last_price_;
   std::deque<uint64_t> abs_changes_;
   size_t pending_count_ = 0;

@@ -3,10 +3,11 @@
 
 The feed opens with system events and one stock-directory message per symbol,
 then runs a book per symbol: limit orders added around a mid price that drifts
-tick by tick, and executions, partial cancels, deletes and replaces that always
-name a live order, with the odd non-displayed trade in between. It closes with
-the end-of-day system events. Every message has its real 5.0 length and is
-framed by a 2-byte big-endian length.
+tick by tick and never crossing the other side, executions that take the oldest
+order at the best price, and partial cancels, deletes and replaces of live
+orders, with the odd non-displayed trade in between. It closes with the
+end-of-day system events. Every message has its real 5.0 length and is framed
+by a 2-byte big-endian length.
 
 Order references are dense: each message that creates an order (A, F, and U
 for its new reference) takes the next number, starting at 1. A replay of the
@@ -50,13 +51,24 @@ TICK = 100  # one cent in the feed's 1/10,000-dollar price units
 _OPEN_NS = 34_200 * 10**9  # 09:30:00 in nanoseconds since midnight
 _WRITE_CHUNK = 1 << 20
 
-# What happens next on a symbol whose book has enough orders, as cumulative
-# weights: adds keep the book stocked while the other messages drain it.
+# What happens next on a symbol, as weights in the proportions of a real session
+# (most orders are deleted, few execute): below _TARGET_LIVE orders adds outrun
+# the messages that remove orders, above it they fall behind, so each book
+# hovers around that size.
 _ACTIONS = ("add", "delete", "cancel", "execute", "execute_price", "replace", "trade")
-_ACTION_WEIGHTS = (42, 22, 8, 10, 2, 11, 5)
-_ACTION_CUMULATIVE = [sum(_ACTION_WEIGHTS[: i + 1]) for i in range(len(_ACTION_WEIGHTS))]
+_GROW_WEIGHTS = (50, 31, 3, 4, 1, 9, 2)
+_SHRINK_WEIGHTS = (40, 39, 3, 5, 1, 10, 2)
+_TARGET_LIVE = 400
 # Below this many live orders a symbol only receives adds.
 _MIN_LIVE = 24
+
+
+def _cumulative(weights):
+    return [sum(weights[: i + 1]) for i in range(len(weights))]
+
+
+_GROW = _cumulative(_GROW_WEIGHTS)
+_SHRINK = _cumulative(_SHRINK_WEIGHTS)
 # Distance of a new order from the mid, in ticks: geometric-like, integers only,
 # so the bytes do not depend on the platform's floating-point library.
 _DEPTHS = [d for d in range(1, 16) for _ in range(max(1, 64 >> d))]
@@ -72,28 +84,55 @@ def _stock_field(symbol: str) -> bytes:
 
 
 class _Book:
-    """The live orders of one symbol, in a list for O(1) random picks."""
+    """The live orders of one symbol: a list for O(1) random picks, and per side
+    the queue of each price level for executions at the touch, as a dict from
+    reference to order (insertion order is time priority, removal is O(1)).
+    An order is [ref, side, price, shares, index in the list]."""
 
-    __slots__ = ("locate", "stock", "mid", "orders")
+    __slots__ = ("locate", "stock", "symbol_text", "mid", "orders", "levels", "best")
 
     def __init__(self, locate: int, stock: bytes, mid: int) -> None:
         self.locate = locate
         self.stock = stock
+        self.symbol_text = stock.decode().strip()
         self.mid = mid
-        self.orders: list[list] = []  # [ref, side, price, shares]
+        self.orders: list[list] = []
+        self.levels: dict[bytes, dict[int, dict[int, list]]] = {b"B": {}, b"S": {}}
+        self.best: dict[bytes, int | None] = {b"B": None, b"S": None}
 
-    def take(self, index: int) -> list:
-        orders = self.orders
-        order = orders[index]
-        last = orders.pop()
+    def insert(self, order: list) -> None:
+        order[4] = len(self.orders)
+        self.orders.append(order)
+        side, price = order[1], order[2]
+        level = self.levels[side].get(price)
+        if level is None:
+            self.levels[side][price] = {order[0]: order}
+        else:
+            level[order[0]] = order
+        best = self.best[side]
+        if best is None or (price > best if side == b"B" else price < best):
+            self.best[side] = price
+
+    def remove(self, order: list) -> None:
+        index = order[4]
+        last = self.orders.pop()
         if last is not order:
-            orders[index] = last
-        return order
+            self.orders[index] = last
+            last[4] = index
+        side, price = order[1], order[2]
+        levels = self.levels[side]
+        level = levels[price]
+        del level[order[0]]
+        if not level:
+            del levels[price]
+            if price == self.best[side]:
+                self.best[side] = (max(levels) if side == b"B" else min(levels)) if levels else None
 
 
 class _Feed:
-    def __init__(self, out, seed: int, symbols) -> None:
+    def __init__(self, out, seed: int, symbols, progress=None) -> None:
         self.out = out
+        self.progress = progress
         self.rng = random.Random(seed)
         self.books = [
             _Book(i + 1, _stock_field(s), (50 + 37 * i % 400) * 100 * TICK)
@@ -128,6 +167,8 @@ class _Feed:
             self.written += self.pending
             self.parts.clear()
             self.pending = 0
+            if self.progress is not None:
+                self.progress(sum(self.counts.values()), self.written)
 
     def tick_clock(self) -> tuple[int, int]:
         self.clock += 1 + int(self.rng.random() * 2000)
@@ -158,8 +199,19 @@ class _Feed:
         return self.books[min(bisect.bisect_right(self.cumulative, x), len(self.books) - 1)]
 
     def quote_price(self, book: _Book, side: bytes) -> int:
+        """A price around the mid that never crosses the other side of the book,
+        as on a real exchange, where a crossing order trades instead of resting."""
         depth = _DEPTHS[int(self.rng.random() * len(_DEPTHS))] * TICK
-        price = book.mid - depth if side == b"B" else book.mid + depth
+        if side == b"B":
+            price = book.mid - depth
+            ask = book.best[b"S"]
+            if ask is not None and price >= ask:
+                price = ask - TICK
+        else:
+            price = book.mid + depth
+            bid = book.best[b"B"]
+            if bid is not None and price <= bid:
+                price = bid + TICK
         return max(TICK, price)
 
     def lot(self) -> int:
@@ -168,43 +220,50 @@ class _Feed:
             return 1 + int(r * 990)  # odd lot
         return 100 * (1 + int(r * 10))
 
+    def take_ref(self) -> int:
+        ref = self.next_ref
+        self.next_ref += 1
+        return ref
+
     def add(self, book: _Book) -> None:
         rng = self.rng
         side = b"B" if rng.random() < 0.5 else b"S"
         price = self.quote_price(book, side)
         shares = self.lot()
-        ref = self.next_ref
-        self.next_ref += 1
+        ref = self.take_ref()
         hi, lo = self.tick_clock()
         if rng.random() < 0.1:
             self.emit("F", book.locate, 0, hi, lo, ref, side, shares, book.stock, price, b"MPID")
         else:
             self.emit("A", book.locate, 0, hi, lo, ref, side, shares, book.stock, price)
-        book.orders.append([ref, side, price, shares])
-        self.adds_by_symbol[book.stock.decode().strip()] += 1
+        book.insert([ref, side, price, shares, 0])
+        self.adds_by_symbol[book.symbol_text] += 1
 
-    def pick_order(self, book: _Book) -> int:
-        return int(self.rng.random() * len(book.orders))
+    def random_order(self, book: _Book) -> list:
+        return book.orders[int(self.rng.random() * len(book.orders))]
 
     def delete(self, book: _Book) -> None:
-        order = book.take(self.pick_order(book))
+        order = self.random_order(book)
         hi, lo = self.tick_clock()
         self.emit("D", book.locate, 0, hi, lo, order[0])
+        book.remove(order)
 
     def cancel(self, book: _Book) -> None:
-        index = self.pick_order(book)
-        order = book.orders[index]
+        order = self.random_order(book)
         shares = order[3]
         cancelled = shares if shares == 1 else 1 + int(self.rng.random() * (shares - 1))
         hi, lo = self.tick_clock()
         self.emit("X", book.locate, 0, hi, lo, order[0], cancelled)
         order[3] -= cancelled
         if order[3] == 0:
-            book.take(index)
+            book.remove(order)
 
     def execute(self, book: _Book, with_price: bool) -> None:
-        index = self.pick_order(book)
-        order = book.orders[index]
+        """An incoming order takes the oldest order at the best price of one side."""
+        side = b"B" if self.rng.random() < 0.5 else b"S"
+        if book.best[side] is None:
+            side = b"S" if side == b"B" else b"B"
+        order = next(iter(book.levels[side][book.best[side]].values()))
         shares = min(order[3], 100 * (1 + int(self.rng.random() * 3)))
         hi, lo = self.tick_clock()
         if with_price:
@@ -214,21 +273,21 @@ class _Feed:
         self.match += 1
         order[3] -= shares
         if order[3] == 0:
-            book.take(index)
-        # Trades pull the mid toward the traded price.
-        book.mid += TICK if order[1] == b"S" else -TICK
-        book.mid = max(10 * TICK, book.mid)
+            book.remove(order)
+        bid, ask = book.best[b"B"], book.best[b"S"]
+        if bid is not None and ask is not None:  # trades re-centre the mid on the touch
+            book.mid = max(10 * TICK, (bid + ask) // (2 * TICK) * TICK)
 
     def replace(self, book: _Book) -> None:
-        old = book.take(self.pick_order(book))
+        old = self.random_order(book)
+        book.remove(old)
         side = old[1]
         price = self.quote_price(book, side)
         shares = self.lot()
-        ref = self.next_ref
-        self.next_ref += 1
+        ref = self.take_ref()
         hi, lo = self.tick_clock()
         self.emit("U", book.locate, 0, hi, lo, old[0], ref, shares, price)
-        book.orders.append([ref, side, price, shares])
+        book.insert([ref, side, price, shares, 0])
 
     def trade(self, book: _Book) -> None:
         side = b"B" if self.rng.random() < 0.5 else b"S"
@@ -242,10 +301,12 @@ class _Feed:
         book = self.pick_book()
         if rng.random() < 0.02:  # the mid drifts
             book.mid = max(10 * TICK, book.mid + (TICK if rng.random() < 0.5 else -TICK))
-        if len(book.orders) < _MIN_LIVE:
+        live = len(book.orders)
+        if live < _MIN_LIVE:
             self.add(book)
             return
-        action = _ACTIONS[bisect.bisect_right(_ACTION_CUMULATIVE, rng.random() * _ACTION_CUMULATIVE[-1])]
+        table = _GROW if live < _TARGET_LIVE else _SHRINK
+        action = _ACTIONS[bisect.bisect_right(table, rng.random() * table[-1])]
         if action == "add":
             self.add(book)
         elif action == "delete":
@@ -273,11 +334,13 @@ class _Feed:
         }
 
 
-def generate(path, messages=None, seed=0, symbols=DEFAULT_SYMBOLS, *, size=None) -> dict:
+def generate(path, messages=None, seed=0, symbols=DEFAULT_SYMBOLS, *, size=None,
+             progress=None) -> dict:
     """Writes a feed to `path` and returns what it holds.
 
     Give `messages` (an exact message count) or `size` (bytes: the feed ends at
-    the first message boundary at or past it). The result has the total
+    the first message boundary at or past it). `progress(messages, bytes)`, if
+    given, is called after each block written. The result has the total
     "messages" and "bytes", the number of "pairs" a parser yields (A, F, X, D
     and U messages), the count per message type under "types" and the number of
     adds per symbol under "adds_by_symbol".
@@ -287,7 +350,7 @@ def generate(path, messages=None, seed=0, symbols=DEFAULT_SYMBOLS, *, size=None)
     if not symbols:
         raise ValueError("at least one symbol is needed")
     with open(path, "wb") as out:
-        feed = _Feed(out, seed, symbols)
+        feed = _Feed(out, seed, symbols, progress)
         head, tail = feed.header(), feed.trailer()
         if messages is not None:
             if messages < len(head) + len(tail):
@@ -312,7 +375,8 @@ def generate(path, messages=None, seed=0, symbols=DEFAULT_SYMBOLS, *, size=None)
     return feed.summary()
 
 
-def _parse_size(text: str) -> int:
+def parse_size(text: str) -> int:
+    """Bytes from a count with an optional K, M or G suffix (powers of 1024)."""
     units = {"K": 1 << 10, "M": 1 << 20, "G": 1 << 30}
     text = text.strip().upper().removesuffix("B")
     if text and text[-1] in units:
@@ -325,7 +389,7 @@ def main(argv=None) -> int:
     parser.add_argument("path", help="file to write")
     group = parser.add_mutually_exclusive_group(required=True)
     group.add_argument("--messages", type=int, help="exact number of messages")
-    group.add_argument("--size", type=_parse_size, help="approximate size, e.g. 64M or 1G")
+    group.add_argument("--size", type=parse_size, help="approximate size, e.g. 64M or 1G")
     parser.add_argument("--seed", type=int, default=0)
     parser.add_argument("--symbols", default=",".join(DEFAULT_SYMBOLS),
                         help="comma-separated symbols (default: %(default)s)")

@@ -111,6 +111,21 @@ std::vector<Ref> to_object_list(PyObject* obj, std::string_view param) {
   return out;
 }
 
+PyObject* float_list(std::span<const double> values) {
+  const Py_ssize_t n = static_cast<Py_ssize_t>(values.size());
+  PyObject* list = check(PyList_New(n));
+  const double* x = values.data();
+  for (Py_ssize_t i = 0; i < n; ++i) {
+    PyObject* item = PyFloat_FromDouble(x[i]);
+    if (item == nullptr) {
+      Py_DECREF(list);  // the unset items are null, which the list's destructor skips
+      throw ErrorAlreadySet{};
+    }
+    PyList_SET_ITEM(list, i, item);
+  }
+  return list;
+}
+
 // ---- FloatSeries ----------------------------------------------------------------
 
 FloatSeries::FloatSeries(FloatSeries&& other) noexcept

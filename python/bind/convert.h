@@ -159,6 +159,11 @@ PyObject* list_of(const Range& items, F&& convert) {
   return list;
 }
 
+// A new list of float. Analytics results run to millions of values, so this is
+// one tight loop of float allocations with no per-element dispatch.
+PyObject* float_list(std::span<const double> values);
+inline PyObject* to_py(const std::vector<double>& v) { return float_list(v); }
+
 template <class T>
 PyObject* to_py(const std::vector<T>& v) {
   return list_of(v, [](const T& x) { return to_py(x); });

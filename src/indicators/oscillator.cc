@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace tessarin::indicators {
 
@@ -111,18 +112,27 @@ Series ultosc(SeriesView high, SeriesView low, SeriesView close, std::size_t per
   const double* c = close.data();
   std::array<Horizon, 3> hz;
   for (std::size_t s = 0; s < 3; ++s) hz[s].length = lengths[s];
+  // The last `longest` bars' pressures, bar i in slot i % longest, so a bar
+  // leaving a horizon is subtracted exactly as it was added.
+  std::vector<Pressure> ring(longest);
   // Pre-load every horizon with the bars before `longest` that fall inside it.
   for (std::size_t i = 1; i < longest; ++i) {
-    const Pressure x = pressure(h, l, c, i);
+    ring[i] = pressure(h, l, c, i);
     for (Horizon& z : hz) {
-      if (i + z.length > longest) z.add(x);
+      if (i + z.length > longest) z.add(ring[i]);
     }
   }
+  std::size_t slot = 0;  // today % longest
   for (std::size_t today = longest; today < n; ++today) {
-    const Pressure x = pressure(h, l, c, today);
-    for (Horizon& z : hz) z.add(x);
+    ring[slot] = pressure(h, l, c, today);
+    for (Horizon& z : hz) z.add(ring[slot]);
     out[today] = ultosc_value(hz);
-    for (Horizon& z : hz) z.remove(pressure(h, l, c, today + 1 - z.length));
+    for (Horizon& z : hz) {
+      std::size_t leaving = slot + (longest - z.length) + 1;  // bar today - length + 1
+      if (leaving >= longest) leaving -= longest;
+      z.remove(ring[leaving]);
+    }
+    slot = slot + 1 == longest ? 0 : slot + 1;
   }
   return out;
 }

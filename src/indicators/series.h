@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <span>
@@ -45,10 +46,6 @@ inline Series nan_series(std::size_t n) { return Series(n, kNaN); }
 
 inline bool is_nan(double x) { return x != x; }
 
-// IEEE 754 maxNum/minNum: a NaN operand is ignored, NaN only when both are.
-inline double nan_max(double a, double b) { return is_nan(a) ? b : (b > a ? b : a); }
-inline double nan_min(double a, double b) { return is_nan(a) ? b : (b < a ? b : a); }
-
 // Window extremes start from -inf / +inf, so the accumulator is never NaN and a
 // single comparison already ignores a NaN operand; this form also vectorises.
 // Works lane by lane on the lane groups below as well.
@@ -59,11 +56,6 @@ inline V window_max(const V& acc, const V& x) {
 template <typename V>
 inline V window_min(const V& acc, const V& x) {
   return x < acc ? x : acc;
-}
-
-// True range against the previous close, NaN-ignoring as the extremes are.
-inline double true_range(double high, double low, double prev_close) {
-  return nan_max(nan_max(high - low, std::fabs(high - prev_close)), std::fabs(low - prev_close));
 }
 
 // Sum of `count` values x[0], x[step], ... added oldest first from 0.
@@ -169,6 +161,25 @@ inline Pair splat<Pair>(double x) { return Pair{x, x}; }
 
 inline double abs_lanes(double x) { return std::fabs(x); }
 inline Pair abs_lanes(const Pair& x) { return Pair{std::fabs(x[0]), std::fabs(x[1])}; }
+
+// IEEE 754 maxNum/minNum: a NaN operand is ignored, NaN only when both are.
+// Written as lane selects: which operand wins is data-dependent, and a branch
+// on it is mispredicted half the time.
+inline double nan_max(double a, double b) {
+  const Pair x = {a, a};
+  const Pair y = {b, b};
+  return (((y > x) | (x != x)) ? y : x)[0];
+}
+inline double nan_min(double a, double b) {
+  const Pair x = {a, a};
+  const Pair y = {b, b};
+  return (((y < x) | (x != x)) ? y : x)[0];
+}
+
+// True range against the previous close, NaN-ignoring as the extremes are.
+inline double true_range(double high, double low, double prev_close) {
+  return nan_max(nan_max(high - low, std::fabs(high - prev_close)), std::fabs(low - prev_close));
+}
 
 // Square root, correctly rounded in every lane (IEEE 754 requires it).
 inline double sqrt_lanes(double x) { return std::sqrt(x); }

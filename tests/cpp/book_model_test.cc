@@ -232,18 +232,28 @@ testing::AssertionResult respects_priority(const std::vector<Trade>& trades,
   return testing::AssertionSuccess();
 }
 
-class BookModelTest : public testing::TestWithParam<uint64_t> {};
+struct FlowCase {
+  uint64_t seed;
+  // Orders land within kBand cents of the mid: a narrow band gives deep, busy
+  // queues; a wide one gives hundreds of thin levels per side.
+  Price band;
+  // Every step checks the whole book, so the wide (slower to check) flows are
+  // shorter.
+  int steps;
+};
+
+class BookModelTest : public testing::TestWithParam<FlowCase> {};
 
 TEST_P(BookModelTest, RandomFlowMatchesTheReference) {
-  const uint64_t seed = GetParam();
-  SCOPED_TRACE("seed " + std::to_string(seed));
-  constexpr int kSteps = 20000;
-  constexpr Price kBand = 8;  // orders within 8 cents of the mid: deep, busy queues
+  const uint64_t seed = GetParam().seed;
+  const Price kBand = GetParam().band;
+  SCOPED_TRACE("seed " + std::to_string(seed) + " band " + std::to_string(kBand));
+  const int kSteps = GetParam().steps;
   Rng rng(seed);
   OrderBook book;
   ReferenceBook model;
   Price mid = 10000;
-  std::vector<OrderId> issued;
+  size_t widest = 0;
   for (int step = 0; step < kSteps; ++step) {
     if (rng.chance(10)) mid += rng.chance(50) ? 1 : -1;
     const uint64_t roll = rng.below(100);
@@ -254,7 +264,11 @@ TEST_P(BookModelTest, RandomFlowMatchesTheReference) {
       const TimeInForce tif = roll < 48 ? TimeInForce::GTC
                               : roll < 55 ? TimeInForce::IOC
                                           : TimeInForce::FOK;
-      const Price price = mid + static_cast<Price>(rng.below(2 * kBand + 1)) - kBand;
+      // A quarter cross the mid by up to 10 cents; the rest join their own side.
+      const Price distance =
+          rng.chance(25) ? -static_cast<Price>(rng.below(std::min<Price>(kBand, 10) + 1))
+                         : static_cast<Price>(rng.below(static_cast<uint64_t>(kBand) + 1));
+      const Price price = side == Side::Buy ? mid - distance : mid + distance;
       const Quantity quantity = 1 + rng.below(roll < 55 ? 100 : 300);
       expected = model.submit(side, price, quantity, tif);
       trades = submit(book, side, price, quantity, tif);
@@ -281,10 +295,18 @@ TEST_P(BookModelTest, RandomFlowMatchesTheReference) {
     ASSERT_EQ(trades, expected) << "step " << step;
     ASSERT_TRUE(respects_priority(trades, model)) << "step " << step;
     ASSERT_TRUE(same_book(book, model)) << "step " << step;
+    widest = std::max({widest, book.bids().level_count(), book.asks().level_count()});
+  }
+  // A wide band must take a side through several storage blocks of levels.
+  if (kBand > 100) {
+    EXPECT_GT(widest, 200u);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, BookModelTest, testing::Values(1u, 20240611u, 0xC0FFEEu));
+INSTANTIATE_TEST_SUITE_P(Seeds, BookModelTest,
+                         testing::Values(FlowCase{1, 8, 20000}, FlowCase{20240611, 8, 20000},
+                                         FlowCase{0xC0FFEE, 8, 20000}, FlowCase{7, 400, 5000},
+                                         FlowCase{0xBADC0DE, 400, 5000}));
 
 }  // namespace
 }  // namespace tessarin

@@ -38,7 +38,7 @@ TEST(MultiExchangeTest, ReferencesSurviveLaterInsertions) {
   MultiExchange multi;
   Exchange& first = multi.get_or_create(sym("S0"));
   first.submit_limit(Side::Buy, 1, 1, TimeInForce::GTC);
-  for (int i = 1; i < 500; ++i) multi.get_or_create(sym("S" + std::to_string(i)));
+  for (int i = 1; i < 500; ++i) multi.get_or_create(sym(std::to_string(i)));
   EXPECT_EQ(&first, &multi.get_or_create(sym("S0")));
   EXPECT_EQ(first.best_bid(), 1);
 }

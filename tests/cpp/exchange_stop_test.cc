@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <random>
+#include <utility>
 #include <limits>
 #include <optional>
 #include <string>
@@ -56,7 +60,9 @@ TEST_P(TrailRuleTest, MovesOnlyTowardsThePriceByTheRuleDistance) {
     EXPECT_EQ(stop->stop_price, c.stop_after[i]) << "after update " << i << " at " << c.prices[i];
     // The id is filed under its current stop price and nowhere else.
     EXPECT_EQ(book.ids_at(c.side, stop->stop_price), std::vector<OrderId>{1});
-    if (stop->stop_price != c.initial_stop) EXPECT_TRUE(book.ids_at(c.side, c.initial_stop).empty());
+    if (stop->stop_price != c.initial_stop) {
+      EXPECT_TRUE(book.ids_at(c.side, c.initial_stop).empty());
+    }
   }
   EXPECT_EQ(book.find(1)->watermark, c.final_watermark);
   EXPECT_EQ(book.pending_count(), 1u);
@@ -146,6 +152,100 @@ TEST(TrailingUpdateTest, ChangesOfExtremePricesAreExact) {
   book.update_trailing_stops(0);
   EXPECT_EQ(book.find(1)->stop_price, kMinPrice + 1);
   EXPECT_EQ(book.find(1)->watermark, 0);
+}
+
+// A direct transcription of the trailing rules, without any shortcut: every
+// stop is re-evaluated on every update. The book must agree with it on every
+// stop price, watermark and price-list order.
+class TrailingModel {
+ public:
+  void insert(const StopOrder& stop) {
+    stops_.push_back(stop);
+    lists_[{stop.side, stop.stop_price}].push_back(stop.id);
+  }
+
+  void update(Price p) {
+    if (last_) changes_.push_back(abs_diff(p, *last_));
+    if (changes_.size() > StopBook::kMaxAbsChanges) changes_.erase(changes_.begin());
+    last_ = p;
+    for (StopOrder& s : stops_) {
+      const Price seen = s.watermark.value_or(p);
+      const Price w = s.side == Side::Sell ? std::max(p, seen) : std::min(p, seen);
+      const std::optional<int64_t> d = distance(*s.trail_method, w);
+      if (d && *d >= 1) {
+        const Price candidate = s.side == Side::Sell ? sat_sub(w, *d) : sat_add(w, *d);
+        if (s.side == Side::Sell ? candidate > s.stop_price : candidate < s.stop_price) {
+          std::vector<OrderId>& from = lists_[{s.side, s.stop_price}];
+          from.erase(std::find(from.begin(), from.end(), s.id));
+          lists_[{s.side, candidate}].push_back(s.id);
+          s.stop_price = candidate;
+        }
+      }
+      s.watermark = w;
+    }
+  }
+
+  void expect_matches(const StopBook& book) const {
+    for (const StopOrder& s : stops_) {
+      const StopOrder* got = book.find(s.id);
+      ASSERT_NE(got, nullptr);
+      EXPECT_EQ(got->stop_price, s.stop_price) << "stop " << s.id;
+      EXPECT_EQ(got->watermark, s.watermark) << "stop " << s.id;
+      EXPECT_EQ(book.ids_at(s.side, s.stop_price), lists_.at({s.side, s.stop_price})) << "stop " << s.id;
+    }
+  }
+
+ private:
+  std::optional<int64_t> distance(const TrailMethod& trail, Price w) const {
+    if (const auto* f = std::get_if<TrailFixed>(&trail)) return f->offset;
+    if (const auto* pct = std::get_if<TrailPercentage>(&trail)) {
+      return saturating_trunc(std::round(pct->fraction * static_cast<double>(w)));
+    }
+    const auto& sma = std::get<TrailSmaAbsChange>(trail);
+    if (sma.period == 0 || changes_.empty()) return std::nullopt;
+    const size_t m = std::min<size_t>(sma.period, changes_.size());
+    double sum = 0;
+    for (size_t i = changes_.size() - m; i < changes_.size(); ++i) sum += static_cast<double>(changes_[i]);
+    return saturating_trunc(sum / static_cast<double>(m) * sma.multiplier);
+  }
+
+  std::vector<StopOrder> stops_;
+  std::map<std::pair<Side, Price>, std::vector<OrderId>> lists_;
+  std::vector<uint64_t> changes_;
+  std::optional<Price> last_;
+};
+
+TEST(TrailingUpdateTest, AgreesWithTheRulesOnARandomWalk) {
+  for (uint64_t seed : {3u, 11u, 2024u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937_64 rng(seed);
+    const auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    StopBook book;
+    TrailingModel model;
+    Price price = 10000;
+    OrderId next_id = 1;
+    for (int step = 0; step < 3000; ++step) {
+      if (pick(0, 9) == 0) {
+        const Side side = pick(0, 1) ? Side::Buy : Side::Sell;
+        // Stops far on the losing side so that none would be crossed: this
+        // test is about movement only.
+        const Price start = side == Side::Sell ? kMinPrice + pick(0, 5) : kMaxPrice - pick(0, 5);
+        TrailMethod trail = TrailFixed{pick(-2, 30)};
+        if (pick(0, 2) == 1) trail = TrailPercentage{pick(0, 30) / 1000.0};
+        if (pick(0, 2) == 2) trail = TrailSmaAbsChange{pick(1, 12) / 4.0, static_cast<uint64_t>(pick(0, 6))};
+        const StopOrder stop = make_stop(next_id++, side, start, trail);
+        book.insert(stop);
+        model.insert(stop);
+      }
+      price += pick(-6, 6);
+      book.update_trailing_stops(price);
+      model.update(price);
+      if (step % 100 == 0 || step > 2990) {
+        model.expect_matches(book);
+        if (HasFailure()) return;
+      }
+    }
+  }
 }
 
 // ---- change history -------------------------------------------------------------

@@ -5,6 +5,8 @@
 // kernels must respect on hostile arguments (short inputs, huge periods).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -219,6 +221,43 @@ StochResult stochrsi(const Series& close, std::size_t timeperiod, std::size_t fa
   return r;
 }
 
+// The running sums of the definition, each bar's pressure recomputed wherever
+// it is added or subtracted.
+Series ultosc(const Bars& b, std::size_t p1, std::size_t p2, std::size_t p3) {
+  const std::size_t n = b.close.size();
+  Series out(n, kNaN);
+  std::array<std::size_t, 3> len = {p1, p2, p3};
+  std::sort(len.begin(), len.end());
+  if (len[0] == 0 || len[2] >= n) return out;
+  auto bp = [&](std::size_t i) { return b.close[i] - std::fmin(b.low[i], b.close[i - 1]); };
+  auto tr = [&](std::size_t i) {
+    return std::fmax(std::fmax(b.high[i] - b.low[i], std::fabs(b.close[i - 1] - b.high[i])),
+                     std::fabs(b.close[i - 1] - b.low[i]));
+  };
+  std::array<double, 3> sbp = {0.0, 0.0, 0.0}, str = {0.0, 0.0, 0.0};
+  for (std::size_t k = 0; k < 3; ++k) {
+    for (std::size_t i = len[2] - len[k] + 1; i < len[2]; ++i) {
+      sbp[k] += bp(i);
+      str[k] += tr(i);
+    }
+  }
+  for (std::size_t today = len[2]; today < n; ++today) {
+    for (std::size_t k = 0; k < 3; ++k) {
+      sbp[k] += bp(today);
+      str[k] += tr(today);
+    }
+    double total = str[0] != 0.0 ? 4.0 * (sbp[0] / str[0]) : 0.0;
+    if (str[1] != 0.0) total += 2.0 * (sbp[1] / str[1]);
+    if (str[2] != 0.0) total += sbp[2] / str[2];
+    out[today] = (total / 7.0) * 100.0;
+    for (std::size_t k = 0; k < 3; ++k) {
+      sbp[k] -= bp(today - len[k] + 1);
+      str[k] -= tr(today - len[k] + 1);
+    }
+  }
+  return out;
+}
+
 // MACD composed from ema() exactly as it is defined: the fast average on the
 // suffix starting at slow - fast, the signal on the line from slow - 1.
 MacdResult macd(const Series& close, std::size_t fast, std::size_t slow, std::size_t signal) {
@@ -291,6 +330,11 @@ std::vector<KernelCase> kernel_cases() {
         [t](const Bars& b) { return of(literal::stochf(b, t.a, t.c)); });
     add("stochrsi_" + tag, [t](const Bars& b) { return of(stochrsi(b.close, t.a, t.b, t.c)); },
         [t](const Bars& b) { return of(literal::stochrsi(b.close, t.a, t.b, t.c)); });
+  }
+  for (Three t : {Three{7, 14, 28}, Three{28, 7, 14}, Three{1, 1, 1}, Three{5, 2, 2}}) {
+    add("ultosc_" + std::to_string(t.a) + "_" + std::to_string(t.b) + "_" + std::to_string(t.c),
+        [t](const Bars& b) { return of(ultosc(b.high, b.low, b.close, t.a, t.b, t.c)); },
+        [t](const Bars& b) { return of(literal::ultosc(b, t.a, t.b, t.c)); });
   }
   for (Three t : {Three{12, 26, 9}, Three{1, 2, 1}, Three{25, 26, 30}}) {
     add("macd_" + std::to_string(t.a) + "_" + std::to_string(t.b) + "_" + std::to_string(t.c),

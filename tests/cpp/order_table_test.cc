@@ -73,6 +73,12 @@ TEST(OrderTableTest, EraseIfRemovesMatchingOrdersAndPagesCanBeRefilled) {
   EXPECT_EQ(table.find(4097)->queue_sequence, 7u);
   EXPECT_EQ(table.find(4098), nullptr);
   EXPECT_NE(table.find(8193), nullptr);
+
+  // A page left with a single order keeps it.
+  table.erase_if([](const Order& order) { return order.id >= 8192 && order.id != 8997; });
+  ASSERT_NE(table.find(8997), nullptr);
+  EXPECT_EQ(table.find(8997)->order.id, 8997u);
+  EXPECT_EQ(table.size(), 1365u + 1u + 1u);  // page 0 survivors, 4097, 8997
 }
 
 TEST(OrderTableTest, CopiesAreIndependentAndEqualityIgnoresQueueNumbers) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <algorithm>
 #include <vector>
 
 #include "saturating.h"
@@ -58,6 +60,61 @@ INSTANTIATE_TEST_SUITE_P(
         OrderingCase{Side::Sell, {100, 105, 95, 103, 95}, {95, 100, 103, 105}},
         OrderingCase{Side::Buy, {kMinPrice, kMaxPrice, 0}, {kMaxPrice, 0, kMinPrice}},
         OrderingCase{Side::Sell, {kMinPrice, kMaxPrice, 0}, {kMinPrice, 0, kMaxPrice}}));
+
+// Thousands of levels force the storage through block splits and block removals;
+// a std::map from price to total is the reference for order, best and lookups.
+class ManyLevelsTest : public testing::TestWithParam<Side> {};
+
+TEST_P(ManyLevelsTest, StaysOrderedThroughInsertsAndRemovalsEverywhere) {
+  const Side side_kind = GetParam();
+  PriceLevels side(side_kind);
+  std::map<Price, Quantity> reference;
+  uint64_t state = 12345;
+  auto next_price = [&] {  // LCG over 0..4999: adds land at both ends and inside
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<Price>((state >> 33) % 5000);
+  };
+  for (int step = 0; step < 30000; ++step) {
+    const Price price = next_price();
+    // Grow for the first half, then shrink: removals empty whole blocks.
+    if ((step < 15000 ? step % 4 != 0 : step % 4 == 0)) {
+      side.get_or_create_level(price).append(static_cast<OrderId>(step + 1), 1);
+      ++reference[price];
+    } else {
+      side.remove_level(price);
+      reference.erase(price);
+    }
+    ASSERT_EQ(side.level_count(), reference.size()) << "step " << step;
+    const std::optional<Price> best =
+        reference.empty() ? std::nullopt
+                          : std::optional<Price>(side_kind == Side::Buy
+                                                     ? reference.rbegin()->first
+                                                     : reference.begin()->first);
+    ASSERT_EQ(side.best(), best) << "step " << step;
+    ASSERT_EQ(side.best_level() == nullptr ? best : side.best_level()->price(), best);
+    ASSERT_EQ(side.find_level(price) != nullptr, reference.count(price) == 1) << "step " << step;
+  }
+  std::vector<Price> expected;
+  for (const auto& [price, total] : reference) expected.push_back(price);
+  if (side_kind == Side::Buy) std::reverse(expected.begin(), expected.end());
+  EXPECT_EQ(prices_best_first(side), expected);
+  ASSERT_GT(expected.size(), 1000u) << "the walk must leave many blocks behind";
+  Quantity best_half = 0;
+  for (size_t rank = 0; rank <= expected.size() / 2; ++rank) best_half += reference[expected[rank]];
+  EXPECT_EQ(side.quantity_at_or_better(expected[expected.size() / 2]), best_half);
+
+  // Equality does not depend on how levels fall into blocks: rebuild best first.
+  PriceLevels rebuilt(side_kind);
+  for (Price price : expected) rebuilt.get_or_create_level(price);
+  EXPECT_NE(rebuilt, side) << "totals differ: the rebuilt levels are empty";
+  PriceLevels same_prices(side_kind);
+  for (size_t rank = 0; rank < side.level_count(); ++rank) {
+    same_prices.get_or_create_level(expected[rank]) = side.level_by_rank(rank);
+  }
+  EXPECT_EQ(same_prices, side);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sides, ManyLevelsTest, testing::Values(Side::Buy, Side::Sell));
 
 TEST(PriceLevelsTest, GetOrCreateReturnsTheExistingLevel) {
   PriceLevels side(Side::Sell);
