@@ -1,7 +1,13 @@
-"""The tessarin demo: the module, a scripted trading session, and the event log
-replayed from JSON."""
+"""The tessarin demo: the module, a scripted trading session, the event log
+replayed from JSON, and a synthetic ITCH 5.0 feed replayed into a MultiExchange."""
+
+import pathlib
+import sys
 
 import tessarin
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+import itch_replay  # noqa: E402  (the feed replay beside this script)
 
 
 def section(title: str) -> None:
@@ -89,6 +95,8 @@ def main() -> None:
     show_module()
     ex = trading_session()
     replay_from_json(ex)
+    section("ITCH 5.0 feed replay")
+    itch_replay.main(sys.argv[1:])
 
 
 if __name__ == "__main__":

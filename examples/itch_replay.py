@@ -146,7 +146,8 @@ def replay(pairs, replayer: FeedReplay) -> float:
     return bar.finish()
 
 
-def main(argv=None) -> int:
+def main(argv=()) -> int:
+    """Runs the replay; `argv` are command-line options (none: the defaults)."""
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--messages", type=int, default=DEFAULT_MESSAGES)
     parser.add_argument("--seed", type=int, default=1)
@@ -169,6 +170,8 @@ def main(argv=None) -> int:
     replay_seconds = replay(pairs, replayer)
     print(f"replayed {len(pairs):,} events in {replay_seconds:.2f} s; cancels/replaces of orders "
           f"already gone: {replayer.unknown:,}, refused: {replayer.refused:,}")
+    print("(executions are not events: the engine keeps the orders the feed executed, so its "
+          "books trade where the feed's did not)")
     print()
     for symbol in sorted(replayer.exchange.symbols()):
         book = replayer.exchange.get_or_create(symbol)
@@ -177,4 +180,4 @@ def main(argv=None) -> int:
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))

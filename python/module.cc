@@ -60,6 +60,7 @@ constexpr RegisterStep kRegistration[] = {
     add_level_snapshot_class,
     add_book_snapshot_class,
     // functions
+    add_itch_functions,
     add_indicator_functions,
     add_capability_functions,
 };

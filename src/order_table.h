@@ -36,6 +36,9 @@ struct OrderSlot {
   uint64_t queue_sequence = kNotQueued;
 };
 
+// The memory budget of a resting order is built on this size.
+static_assert(sizeof(OrderSlot) == 72, "OrderSlot grew: recheck the bytes per resting order");
+
 class OrderTable {
  public:
   OrderTable() = default;

@@ -30,3 +30,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 ru
 echo "== Python tests"
 install_module
 "$PY" -m pytest -q tests "$@"
+
+echo "== Fuzzing the ITCH reader"
+bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
