@@ -1,5 +1,6 @@
 #include "format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -65,13 +66,13 @@ std::string format_debug(double value) {
 
 std::string format_fixed(double value, int decimals) {
   if (!std::isfinite(value)) return non_finite_text(value);
+  decimals = std::clamp(decimals, 0, kMaxFixedDecimals);
+  // Room for the largest double (309 integer digits), sign, point and decimals.
+  char buf[312 + kMaxFixedDecimals];
   // glibc's printf rounds the exact binary value half to even and keeps the
   // sign of negative zero, which is the rounding the texts promise.
-  const int size = std::snprintf(nullptr, 0, "%.*f", decimals, value);
-  std::string out(static_cast<size_t>(size) + 1, '\0');
-  std::snprintf(out.data(), out.size(), "%.*f", decimals, value);
-  out.resize(static_cast<size_t>(size));
-  return out;
+  const int size = std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+  return std::string(buf, static_cast<size_t>(size));
 }
 
 }  // namespace tessarin

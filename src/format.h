@@ -16,8 +16,11 @@ std::string format_shortest(double value);
 // (2.0 -> "2.0"), as debug texts and the event form write doubles.
 std::string format_debug(double value);
 
-// Fixed point with exactly `decimals` digits, rounded half to even on the exact
-// binary value; negative zero keeps its sign ("-0.00").
+inline constexpr int kMaxFixedDecimals = 64;
+
+// Fixed point with exactly `decimals` digits (clamped to 0..kMaxFixedDecimals),
+// rounded half to even on the exact binary value; negative zero keeps its sign
+// ("-0.00").
 std::string format_fixed(double value, int decimals);
 
 }  // namespace tessarin

@@ -46,7 +46,9 @@ std::optional<Price> BookSnapshot::spread() const {
 
 std::optional<double> BookSnapshot::mid_price() const {
   if (bids.empty() || asks.empty()) return std::nullopt;
-  return static_cast<double>(sat_add(bids.front().price, asks.front().price)) / 2.0;
+  // The 128-bit sum is exact, so even extreme prices give the true midpoint.
+  const __int128 sum = static_cast<__int128>(bids.front().price) + asks.front().price;
+  return static_cast<double>(sum) / 2.0;
 }
 
 std::optional<double> BookSnapshot::weighted_mid() const {

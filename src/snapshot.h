@@ -33,7 +33,7 @@ struct BookSnapshot {
   std::optional<double> imbalance() const;
   // Best ask - best bid in cents (saturating); nothing when a side is empty.
   std::optional<Price> spread() const;
-  // (best bid + best ask, summed as integers, saturating) / 2; nothing when a side
+  // (best bid + best ask, summed exactly as integers) / 2; nothing when a side
   // is empty.
   std::optional<double> mid_price() const;
   // (Qa * Pb + Qb * Pa) / (Qa + Qb) from the first level of each side: each best

@@ -27,9 +27,9 @@ cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build/asan -j2
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build/asan
 
+echo "== Fuzzing the ITCH reader"
+bash fuzz/run.sh "${FUZZ_SECONDS:-60}"
+
 echo "== Python tests"
 install_module
 "$PY" -m pytest -q tests "$@"
-
-echo "== Fuzzing the ITCH reader"
-bash fuzz/run.sh "${FUZZ_SECONDS:-60}"

@@ -43,6 +43,7 @@ TEST(FormatFixedTest, RoundsHalfToEvenOnTheExactValue) {
   EXPECT_EQ(format_fixed(-0.0, 2), "-0.00");
   EXPECT_EQ(format_fixed(-0.001, 2), "-0.00");
   EXPECT_EQ(format_fixed(92233720368547758.07, 2), "92233720368547760.00");
+  EXPECT_EQ(format_fixed(-1.7976931348623157e308, 2).size(), 313u);  // sign, 309 digits, ".00"
 }
 
 }  // namespace

@@ -90,6 +90,11 @@ INSTANTIATE_TEST_SUITE_P(
                       (static_cast<double>(kU64Max) * -1.0 +
                        static_cast<double>(kU64Max) * static_cast<double>(kMaxPrice)) /
                           static_cast<double>(kU64Max)},
+        // The mid of two prices near the top is exact, not half of a saturated sum.
+        AnalyticsCase{"extreme_mid",
+                      {{kMaxPrice - 1, 1, 1}},
+                      {{kMaxPrice, 1, 1}},
+                      0.0, 1, static_cast<double>(kMaxPrice), static_cast<double>(kMaxPrice)},
         AnalyticsCase{"saturating_low",
                       {{kMinPrice, 1, 1}},
                       {{5, 1, 1}},
