@@ -18,10 +18,14 @@ Series trange(SeriesView high, SeriesView low, SeriesView close) {
   return out;
 }
 
-Series wilder_atr(SeriesView high, SeriesView low, SeriesView close, std::size_t period) {
+namespace {
+
+// Wilder's average of the true range, handing each defined value to
+// emit(i, atr). One loop serves ATR and NATR, so NATR's division overlaps the
+// recurrence (which is bound by its own chain of dependent roundings).
+template <class Emit>
+void atr_recurrence(SeriesView high, SeriesView low, SeriesView close, std::size_t period, Emit emit) {
   const std::size_t n = high.size();
-  Series out = nan_series(n);
-  if (!same_length(high, low, close) || period == 0 || period >= n) return out;
   const double* h = high.data();
   const double* l = low.data();
   const double* c = close.data();
@@ -30,22 +34,35 @@ Series wilder_atr(SeriesView high, SeriesView low, SeriesView close, std::size_t
   double sum = 0.0;
   for (std::size_t i = 1; i <= period; ++i) sum += true_range(h[i], l[i], c[i - 1]);
   double atr = sum / p;
-  out[period] = atr;
+  emit(period, atr);
   for (std::size_t i = period + 1; i < n; ++i) {
     atr = wilder_average(atr, true_range(h[i], l[i], c[i - 1]), p1, p);
-    out[i] = atr;
+    emit(i, atr);
   }
+}
+
+bool atr_defined(SeriesView high, SeriesView low, SeriesView close, std::size_t period) {
+  return same_length(high, low, close) && period != 0 && period < high.size();
+}
+
+}  // namespace
+
+Series wilder_atr(SeriesView high, SeriesView low, SeriesView close, std::size_t period) {
+  Series out = nan_series(high.size());
+  if (!atr_defined(high, low, close, period)) return out;
+  atr_recurrence(high, low, close, period, [&](std::size_t i, double atr) { out[i] = atr; });
   return out;
 }
 
 Series natr(SeriesView high, SeriesView low, SeriesView close, std::size_t period) {
-  Series out = wilder_atr(high, low, close, period);
-  for (std::size_t i = 0; i < out.size(); ++i) {
-    const double atr = out[i];
-    if (is_nan(atr)) continue;
-    // Divide first, then scale: the order fixes the last bit.
-    out[i] = close[i] == 0.0 ? 0.0 : atr / close[i] * 100.0;
-  }
+  Series out = nan_series(high.size());
+  if (!atr_defined(high, low, close, period)) return out;
+  const double* c = close.data();
+  atr_recurrence(high, low, close, period, [&](std::size_t i, double atr) {
+    // Divide first, then scale: the order fixes the last bit. An undefined ATR
+    // stays NaN even where the close is 0.
+    out[i] = is_nan(atr) ? atr : (c[i] == 0.0 ? 0.0 : atr / c[i] * 100.0);
+  });
   return out;
 }
 
