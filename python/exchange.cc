@@ -16,22 +16,12 @@ using bind::method;
 
 // ---- trailing-stop arguments --------------------------------------------------
 
-bool ascii_lower_equals(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != lower[i]) return false;
-  }
-  return true;
-}
-
 TrailMethod parse_trail(std::string_view trail_type, double trail_value, std::optional<uint64_t> atr_period) {
-  if (ascii_lower_equals(trail_type, "fixed")) return TrailFixed{saturating_trunc(trail_value)};
-  if (ascii_lower_equals(trail_type, "percentage") || ascii_lower_equals(trail_type, "pct")) {
+  if (equals_ascii_lower(trail_type, "fixed")) return TrailFixed{saturating_trunc(trail_value)};
+  if (equals_ascii_lower(trail_type, "percentage") || equals_ascii_lower(trail_type, "pct")) {
     return TrailPercentage{trail_value};
   }
-  if (ascii_lower_equals(trail_type, "sma_abs_change") || ascii_lower_equals(trail_type, "atr")) {
+  if (equals_ascii_lower(trail_type, "sma_abs_change") || equals_ascii_lower(trail_type, "atr")) {
     if (!atr_period) {
       bind::raise(PyExc_ValueError,
                   "atr_period is required when trail_type='sma_abs_change' (or the deprecated alias 'atr')");

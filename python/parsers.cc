@@ -4,9 +4,6 @@
 #include <string>
 
 namespace tessarin::python {
-namespace {
-
-// ASCII-only lowercasing: no Unicode case folding, no trimming.
 bool equals_ascii_lower(std::string_view text, std::string_view lower) {
   if (text.size() != lower.size()) return false;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -16,8 +13,6 @@ bool equals_ascii_lower(std::string_view text, std::string_view lower) {
   }
   return true;
 }
-
-}  // namespace
 
 Side parse_side(std::string_view text) {
   if (equals_ascii_lower(text, "buy") || equals_ascii_lower(text, "b")) return Side::Buy;

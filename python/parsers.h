@@ -14,6 +14,10 @@
 
 namespace tessarin::python {
 
+// Whether `text`, lowercased in ASCII only (no Unicode case folding, no
+// trimming), equals `lower`.
+bool equals_ascii_lower(std::string_view text, std::string_view lower);
+
 // "buy"/"b" and "sell"/"s", ASCII case-insensitive; anything else raises
 // ValueError quoting the argument exactly as passed.
 Side parse_side(std::string_view text);
