@@ -93,7 +93,7 @@ PARITY = {
                lambda b, p: talib.TRANGE(h(b), l(b), c(b)), [], [()]),
 }
 
-CASES = [(name, params) for name, spec in PARITY.items() for params in spec[4]]
+CASES = [(name, params) for name, entry in PARITY.items() for params in entry[4]]
 CASE_IDS = [f"{name}{list(params)}" for name, params in CASES]
 LENGTHS = [40, 257, 1500]
 
