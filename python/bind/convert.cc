@@ -9,11 +9,17 @@ namespace {
 // Re-raises the pending error of the same type with the parameter named in front,
 // as CPython's own argument handling words it.
 [[noreturn]] void rename_pending_error(std::string_view param) {
+#if PY_VERSION_HEX >= 0x030C0000
+  PyObject* value = PyErr_GetRaisedException();
+  PyObject* type = value != nullptr ? Py_NewRef(reinterpret_cast<PyObject*>(Py_TYPE(value))) : nullptr;
+#else
   PyObject* type = nullptr;
   PyObject* value = nullptr;
   PyObject* traceback = nullptr;
   PyErr_Fetch(&type, &value, &traceback);
   PyErr_NormalizeException(&type, &value, &traceback);
+  Py_XDECREF(traceback);
+#endif
   std::string message = "argument '" + std::string(param) + "': ";
   PyObject* text = value != nullptr ? PyObject_Str(value) : nullptr;
   const char* utf8 = text != nullptr ? PyUnicode_AsUTF8(text) : nullptr;
@@ -21,7 +27,6 @@ namespace {
   PyErr_Clear();
   Py_XDECREF(text);
   Py_XDECREF(value);
-  Py_XDECREF(traceback);
   PyObject* raised = type != nullptr ? type : PyExc_TypeError;
   PyErr_SetString(raised, message.c_str());
   Py_XDECREF(type);
