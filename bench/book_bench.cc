@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "book.h"
+#include "splitmix64.h"
 
 // ---- allocation counting -----------------------------------------------------
 // Every operator new in the process goes through here, so the live-bytes figure
@@ -54,22 +55,12 @@ constexpr size_t kOrders = 1'000'000;
 constexpr Price kStartMid = 1'000'000;  // $10,000.00: far from 0, walks freely
 constexpr int kRepetitions = 3;          // best of, to damp noise on a shared machine
 
-class Rng {
+class Rng : public ::tessarin::testing_support::SplitMix64 {
  public:
-  explicit Rng(uint64_t seed) : state_(seed) {}
-  uint64_t next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  uint64_t below(uint64_t n) { return next() % n; }
+  using ::tessarin::testing_support::SplitMix64::SplitMix64;
   // Distance from the mid for passive orders: most within a few ticks, a thin
   // tail out to 200 (sum of two uniforms halves the weight of far ticks).
   Price offset() { return 1 + static_cast<Price>(below(100) * below(100) / 50); }
-
- private:
-  uint64_t state_;
 };
 
 struct Op {

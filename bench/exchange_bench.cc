@@ -19,6 +19,7 @@
 
 #include "event.h"
 #include "exchange.h"
+#include "splitmix64.h"
 
 namespace tessarin {
 namespace {
@@ -27,23 +28,12 @@ constexpr uint64_t kSeed = 0x7E55A61;
 constexpr Price kStartMid = 1'000'000;  // far from 0, so the walk stays positive
 constexpr int kRuns = 3;                 // timed runs per figure; the best is reported
 
-// splitmix64: cheap, and the same stream on every platform.
-class Rng {
+class Rng : public ::tessarin::testing_support::SplitMix64 {
  public:
-  explicit Rng(uint64_t seed) : state_(seed) {}
-  uint64_t next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  uint64_t below(uint64_t n) { return next() % n; }
+  using ::tessarin::testing_support::SplitMix64::SplitMix64;
   Side side() { return below(2) == 0 ? Side::Buy : Side::Sell; }
   // Passive distance from the mid: mostly a few ticks, a thin tail to 200.
   Price offset() { return 1 + static_cast<Price>(below(100) * below(100) / 50); }
-
- private:
-  uint64_t state_;
 };
 
 struct Mix {

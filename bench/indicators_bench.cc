@@ -32,6 +32,7 @@
 #include "indicators/stochastic.h"
 #include "indicators/volatility.h"
 #include "indicators/volume.h"
+#include "splitmix64.h"
 
 namespace ind = tessarin::indicators;
 
@@ -42,17 +43,7 @@ constexpr int kDefaultRepetitions = 5;
 constexpr std::uint64_t kSeed = 20240611;
 constexpr std::size_t kPanelNames = 100;
 
-// splitmix64: a tiny generator whose stream is the same on every platform.
-struct Rng {
-  std::uint64_t state;
-  std::uint64_t next() {
-    std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  double uniform() { return static_cast<double>(next() >> 11) * 0x1.0p-53; }
-};
+using Rng = ::tessarin::testing_support::SplitMix64;
 
 struct Bars {
   std::vector<double> high, low, close, volume;

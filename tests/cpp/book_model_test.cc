@@ -11,26 +11,15 @@
 #include <vector>
 
 #include "book.h"
+#include "splitmix64.h"
 
 namespace tessarin {
 namespace {
 
-// splitmix64: tiny, seedable and identical on every platform.
-class Rng {
+class Rng : public ::tessarin::testing_support::SplitMix64 {
  public:
-  explicit Rng(uint64_t seed) : state_(seed) {}
-  uint64_t next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  // Uniform enough for a test in [0, n).
-  uint64_t below(uint64_t n) { return next() % n; }
+  using ::tessarin::testing_support::SplitMix64::SplitMix64;
   bool chance(unsigned percent) { return below(100) < percent; }
-
- private:
-  uint64_t state_;
 };
 
 class ReferenceBook {

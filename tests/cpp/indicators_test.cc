@@ -21,22 +21,14 @@
 #include "indicators/panel.h"
 #include "indicators/stochastic.h"
 #include "indicators/volatility.h"
+#include "splitmix64.h"
 
 namespace tessarin::indicators {
 namespace {
 
 constexpr std::size_t kHuge = std::numeric_limits<std::size_t>::max();
 
-// splitmix64: deterministic on every platform.
-struct Rng {
-  std::uint64_t state;
-  double uniform() {
-    std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return static_cast<double>((z ^ (z >> 31)) >> 11) * 0x1.0p-53;
-  }
-};
+using Rng = ::tessarin::testing_support::SplitMix64;
 
 struct Bars {
   Series high, low, close;
