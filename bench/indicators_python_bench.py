@@ -15,7 +15,6 @@ import gc
 import sys
 import time
 
-import numpy as np
 
 import tessarin
 
@@ -24,17 +23,7 @@ try:
 except ImportError:  # pragma: no cover - optional comparison only
     sys.exit("TA-Lib is not installed: pip install ta-lib")
 
-SEED = 20240611
-
-
-def make_bars(n):
-    rng = np.random.default_rng(SEED)
-    close = 100.0 * np.cumprod(1.0 + (rng.random(n) - 0.5) * 0.02)
-    span = close * 0.01 * rng.random(n)
-    high = close + span * rng.random(n)
-    low = close - span * rng.random(n)
-    volume = np.floor(1000.0 + 99000.0 * rng.random(n))
-    return high, low, close, volume
+from bars import make_bars  # noqa: E402  (bench/ is on the path when run as a script)
 
 
 def as_lists(result):
